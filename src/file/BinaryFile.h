@@ -5,6 +5,7 @@
 // States: unbound (no name was ever bound), closed (a name is bound) and open.
 // The empty name stands for the process's standard input (OpenExisting) or
 // standard output (CreateOrTruncate); such a handle is borrowed, never closed.
+// Binding or opening again while a file is open lets go of that file first.
 #pragma once
 #include "file/IoFailure.h"
 #include "support/Handle.h"
@@ -25,11 +26,12 @@ class BinaryFile {
   ~BinaryFile() = default;
 
   // Binds a name in the system ANSI code page. Touches nothing on disk and
-  // does not fail: a bad name shows at the next open. A file that is still
-  // open is let go first.
+  // does not fail: a bad name shows at the next open.
   void Bind(std::wstring_view name);
 
-  // Opens the bound file, which must exist, at position 0.
+  // Opens the bound file, which must exist, at position 0. A name longer
+  // than the ANSI file functions take, or with a zero character inside,
+  // fails here with 3 ("Invalid filename").
   void OpenExisting();
   // Creates the bound file, or empties it when it exists, and opens it.
   void CreateOrTruncate();

@@ -53,8 +53,8 @@ std::string fileContent(const std::wstring& path);
 bool fileExists(const std::wstring& path);
 
 // What an operation came to: "ok" when it returns nothing, its result when
-// it returns a number or a truth value, and "<I/O code>: <message>" when it
-// fails with an IoFailure.
+// it returns a number, and "<I/O code>: <message>" when it fails with an
+// IoFailure.
 template <class Operation>
 std::string outcomeOf(Operation&& operation) {
   using Result = std::invoke_result_t<Operation&>;
@@ -62,8 +62,6 @@ std::string outcomeOf(Operation&& operation) {
     if constexpr (std::is_void_v<Result>) {
       operation();
       return "ok";
-    } else if constexpr (std::is_same_v<Result, bool>) {
-      return operation() ? "true" : "false";
     } else {
       return std::to_string(operation());
     }
