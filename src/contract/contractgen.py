@@ -238,19 +238,8 @@ class Parser:
         self.expect(']')
         return found
 
-    def attributes(self, allowed, where, attribute_list=None):
-        """Checks an attribute list against what `where` allows: {name: value}."""
-        found = {}
-        for name, token, line in self.attribute_list() if attribute_list is None else attribute_list:
-            kind = allowed.get(name)
-            if kind is None:
-                raise IdlError(line, f'attribute {name!r} is not supported on {where}')
-            if name in found:
-                raise IdlError(line, f'attribute {name!r} given twice')
-            if (kind == FLAG) != (token is None):
-                raise IdlError(line, f'attribute {name!r} ' + ('takes no value' if kind == FLAG else 'needs a value'))
-            found[name] = True if kind == FLAG else attribute_value(name, kind, token)
-        return found
+    def attributes(self, allowed, where):
+        return checked_attributes(self.attribute_list(), allowed, where)
 
     # types
 
@@ -301,7 +290,7 @@ class Parser:
         if keyword.kind != 'ident' or keyword.text not in parsers:
             self.fail(f'expected interface, dispinterface or coclass, found {self.describe(keyword)}')
         allowed, parse = parsers[keyword.text]
-        attributes = self.attributes(allowed, f'a {keyword.text}', attribute_list)
+        attributes = checked_attributes(attribute_list, allowed, f'a {keyword.text}')
         self.index += 1
         name = self.identifier(f'the {keyword.text} name')
         require(attributes, 'uuid', keyword.line, f'{keyword.text} {name}')
@@ -381,6 +370,21 @@ class Parser:
         name = self.identifier() if self.token.kind == 'ident' else ''
         flags = [a for a in PARAM_ATTRIBUTES if attributes.get(a) is not None]
         return Param(name, type_, flags, attributes.get('defaultvalue'), line)
+
+
+def checked_attributes(attribute_list, allowed, where):
+    """Checks a parsed attribute list against what `where` allows: {name: value}."""
+    found = {}
+    for name, token, line in attribute_list:
+        kind = allowed.get(name)
+        if kind is None:
+            raise IdlError(line, f'attribute {name!r} is not supported on {where}')
+        if name in found:
+            raise IdlError(line, f'attribute {name!r} given twice')
+        if (kind == FLAG) != (token is None):
+            raise IdlError(line, f'attribute {name!r} ' + ('takes no value' if kind == FLAG else 'needs a value'))
+        found[name] = True if kind == FLAG else attribute_value(name, kind, token)
+    return found
 
 
 def attribute_value(name, kind, token):
