@@ -28,7 +28,8 @@ wine_start() {
     # The registry reaches system.reg when the wineserver ends: wait for it.
     (wine wineboot -i; wineserver -w) </dev/null >/dev/null 2>&1
   fi
-  (wineserver -p; wine cmd /c exit) </dev/null >/dev/null 2>&1
+  # An already running wineserver makes "wineserver -p" fail; that is fine.
+  (wineserver -p || true; wine cmd /c exit) </dev/null >/dev/null 2>&1
 }
 
 wine_stop() {
