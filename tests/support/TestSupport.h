@@ -12,4 +12,7 @@ std::wstring dllPath();
 std::string narrow(const std::wstring& wide);
 std::wstring widen(const std::string& text);
 
+// For doctest captures of wide names.
+inline std::string narrowName(const wchar_t* name) { return narrow(name); }
+
 }  // namespace korvane::test
