@@ -9,6 +9,19 @@ namespace korvane {
 
 namespace {
 
+// QueryInterface of a companion object that answers IUnknown and its one
+// interface with itself, and nothing else.
+template <class Interface>
+HRESULT answerOnly(Interface* self, REFIID own, REFIID iid, void** ppv) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, own)) {
+    self->AddRef();
+    *ppv = self;
+    return S_OK;
+  }
+  *ppv = nullptr;
+  return E_NOINTERFACE;
+}
+
 // The cached event interface: hands every event to the sink and reports
 // success whatever the sink answered, so that a failing sink cannot disturb
 // the method that sends the event.
@@ -64,13 +77,7 @@ class ConnectionsEnumerator final : public IEnumConnections {
   ~ConnectionsEnumerator() { point_.owner().Release(); }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnections)) {
-      *ppv = static_cast<IEnumConnections*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return answerOnly<IEnumConnections>(this, IID_IEnumConnections, iid, ppv);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++references_); }
   STDMETHODIMP_(ULONG) Release() override {
@@ -139,13 +146,7 @@ class ConnectionPointsEnumerator final : public IEnumConnectionPoints {
   }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumConnectionPoints)) {
-      *ppv = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    return answerOnly<IEnumConnectionPoints>(this, IID_IEnumConnectionPoints, iid, ppv);
   }
   STDMETHODIMP_(ULONG) AddRef() override {
     ++ownReferences_;
@@ -210,13 +211,7 @@ ConnectionPoint::~ConnectionPoint() {
 }
 
 STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** ppv) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-    *ppv = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
+  return answerOnly<IConnectionPoint>(this, IID_IConnectionPoint, iid, ppv);
 }
 
 STDMETHODIMP_(ULONG) ConnectionPoint::AddRef() {
