@@ -50,11 +50,18 @@ std::optional<std::wstring> classesValue(const std::wstring& key, const wchar_t*
   return std::wstring(data, length - 1);
 }
 
-bool keyExists(const std::wstring& key) {
+bool keyExists(const std::wstring& key, HKEY root = HKEY_CLASSES_ROOT, REGSAM view = 0) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return false;
   RegCloseKey(opened);
   return true;
+}
+
+// Where a class's key lies in the 64-bit registry: a 32-bit server's
+// entries are kept apart under Wow6432Node.
+std::wstring nativeViewKey(const CLSID& clsid) {
+  const wchar_t* classes = sizeof(void*) == 8 ? L"Software\\Classes\\CLSID\\" : L"Software\\Classes\\Wow6432Node\\CLSID\\";
+  return classes + registryForm(clsid);
 }
 
 const wchar_t* platformKey() {
@@ -109,6 +116,7 @@ TEST_CASE("registration writes the entries of every class and unregistration rem
 
   CHECK(server.registerServer() == S_OK);
   checkRegistered(path, path);
+  CHECK(keyExists(nativeViewKey(CLSID_CFileAccess), HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY));
   CHECK(server.registerServer() == S_OK);  // again: the same entries
   checkRegistered(path, path);
 
