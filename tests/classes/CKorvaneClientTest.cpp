@@ -1,0 +1,154 @@
+// CKorvane as client programs reach it once Korvane.dll is registered:
+// CoCreateInstance by CLSID or ProgID, and the C++ example ListRegistryValues
+// run against a key the test creates.
+#include <windows.h>
+#include <doctest/doctest.h>
+
+#include <map>
+#include <string>
+
+#include "Korvane_TLB.h"
+#include "ScratchKey.h"
+#include "ServerModule.h"
+#include "TestSupport.h"
+#include "support/Bstr.h"
+#include "support/ComPtr.h"
+#include "support/Handle.h"
+
+using namespace std::string_literals;
+using korvane::Bstr;
+using korvane::ComPtr;
+using korvane::UniqueHandle;
+using korvane::test::ComApartment;
+using korvane::test::currentUserKey;
+using korvane::test::narrow;
+using korvane::test::ScratchKey;
+using korvane::test::widen;
+
+namespace {
+
+std::string computerName() {
+  char name[256];
+  DWORD length = sizeof name;
+  REQUIRE(GetComputerNameA(name, &length));
+  return std::string(name, length);
+}
+
+// Every value of a key, name to data, read the way a client loops over them.
+std::map<std::wstring, std::wstring> allValues(ICKorvane& korvane, const std::string& path) {
+  const Bstr subKey(widen(path));
+  std::map<std::wstring, std::wstring> values;
+  for (long index = 0;; ++index) {
+    Bstr name, value;
+    long type = 0;
+    const long code = korvane.RegEnumValue(currentUserKey(), subKey.get(), index, name.put(), &type, value.put());
+    if (code == ERROR_NO_MORE_ITEMS) return values;
+    REQUIRE(code == ERROR_SUCCESS);
+    values[std::wstring(name.view())] = value.view();
+  }
+}
+
+struct Run {
+  DWORD exitCode;
+  std::string output;  // standard output and error, with \r\n as \n
+};
+
+// Runs a program with its standard output and error going to a pipe.
+Run runCapturing(std::wstring commandLine) {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  REQUIRE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+  UniqueHandle reader(readEnd), writer(writeEnd);
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = writer.get();
+  startup.hStdError = writer.get();
+  PROCESS_INFORMATION process{};
+  REQUIRE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                         &process));
+  UniqueHandle processHandle(process.hProcess), thread(process.hThread);
+  writer = UniqueHandle();  // the child holds the only write end now: EOF when it ends
+
+  Run run{};
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    for (DWORD i = 0; i < read; ++i) {
+      if (buffer[i] != '\r') run.output += buffer[i];
+    }
+  }
+  REQUIRE(WaitForSingleObject(processHandle.get(), 60000) == WAIT_OBJECT_0);
+  GetExitCodeProcess(processHandle.get(), &run.exitCode);
+  return run;
+}
+
+std::wstring examplePath() {
+  // CMake hands over a Unix path; Wine's drive Z: is the Unix root.
+  std::wstring path = L"Z:" + widen(KORVANE_LISTREGISTRYVALUES_EXAMPLE);
+  for (auto& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
+Run runExample(const std::string& subKey) {
+  return runCapturing(L"\"" + examplePath() + L"\" \"" + widen(subKey) + L"\"");
+}
+
+}  // namespace
+
+TEST_CASE("a registered CKorvane is created by CLSID and by ProgID and reads a key's values") {
+  ComApartment apartment;
+  ScratchKey key;
+  key.setString("greeting", "hello");
+  key.setNumber("count", 1);
+
+  CLSID byProgId{};
+  REQUIRE(CLSIDFromProgID(L"Korvane.CKorvane", &byProgId) == S_OK);
+  for (const CLSID* clsid : {&CLSID_CKorvane, static_cast<const CLSID*>(&byProgId)}) {
+    ComPtr<ICKorvane> korvane;
+    REQUIRE(CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ICKorvane, korvane.putVoid()) == S_OK);
+    const std::map<std::wstring, std::wstring> expected = {{L"greeting", L"hello\0"s}, {L"count", L"\1\0\0\0"s}};
+    CHECK(allValues(*korvane.get(), key.path()) == expected);
+
+    VARIANT name;
+    korvane->GetcomputerName(&name);
+    REQUIRE(V_VT(&name) == VT_BSTR);
+    CHECK(narrow(std::wstring(Bstr::view(V_BSTR(&name)))) == computerName());
+    VariantClear(&name);
+  }
+}
+
+TEST_CASE("the example lists a key's values and the computer name") {
+  ScratchKey key;
+  key.setString("greeting", "hello");
+  key.setNumber("count", 42);
+  const BYTE binary[] = {0xDE, 0xAD, 0x00, 0x80};
+  key.set("bytes", REG_BINARY, binary);
+  const std::string tooLong(256, 'x');
+  key.set("too long", REG_BINARY, std::span(reinterpret_cast<const BYTE*>(tooLong.data()), tooLong.size()));
+
+  const Run run = runExample(key.path());
+  CAPTURE(run.output);
+  CHECK(run.exitCode == 0);
+  // The registry decides the order of the values.
+  for (const std::string& line : {"HKEY_CURRENT_USER\\" + key.path(), "  greeting (type 1) = hello"s,
+                                  "  count (type 4) = 42"s, "  bytes (type 3) = de ad 00 80"s,
+                                  "Computer name: " + computerName()}) {
+    CAPTURE(line);
+    CHECK(run.output.find(line + "\n") != std::string::npos);
+  }
+  CHECK(run.output.find(": name or data longer than 255 bytes\n") != std::string::npos);
+}
+
+TEST_CASE("the example reports a key it cannot read") {
+  ScratchKey key;
+  const Run run = runExample(key.path() + "\\missing");
+  CAPTURE(run.output);
+  CHECK(run.exitCode == 1);
+  CHECK(run.output.find("the key cannot be read: code ") != std::string::npos);
+}
