@@ -14,6 +14,9 @@ class TCInOutFileDB final : public AutomationObject<ICInOutFileDB> {
                                                      BSTR ImageField, BSTR IDField, VARIANT ID) override;
   VARIANT_BOOL STDMETHODCALLTYPE ReadFileFromDatabase(BSTR ConStr, BSTR FileName, long BufferSize, BSTR Table,
                                                       BSTR ImageField, BSTR IDField, VARIANT ID) override;
+
+ private:
+  class PercentCompleteEvents;
 };
 
 }  // namespace korvane

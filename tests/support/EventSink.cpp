@@ -1,6 +1,14 @@
 #include "EventSink.h"
 
 namespace korvane::test {
+namespace {
+
+bool isZeroed(const EXCEPINFO& e) {
+  return e.wCode == 0 && e.wReserved == 0 && !e.bstrSource && !e.bstrDescription && !e.bstrHelpFile &&
+         e.dwHelpContext == 0 && !e.pvReserved && !e.pfnDeferredFillIn && e.scode == 0;
+}
+
+}  // namespace
 
 std::vector<long> EventSink::percentages() const {
   std::vector<long> values;
@@ -21,10 +29,22 @@ STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** ppv) {
   return E_NOINTERFACE;
 }
 
-STDMETHODIMP EventSink::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                               UINT*) {
-  Event event{member, {}};
+STDMETHODIMP EventSink::Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  Event event{member,
+              {},
+              iid,
+              locale,
+              flags,
+              params->cNamedArgs,
+              result && V_VT(result) == VT_EMPTY,
+              exception && isZeroed(*exception),
+              argumentError != nullptr,
+              VARIANT_FALSE};
   for (UINT i = 0; i < params->cArgs; ++i) event.arguments.push_back(params->rgvarg[i]);
+  if (params->cArgs > 0 && V_VT(&params->rgvarg[0]) == (VT_BOOL | VT_BYREF)) {
+    event.cancelOnArrival = *V_BOOLREF(&params->rgvarg[0]);
+  }
   events_.push_back(event);
   if (onEvent && params->cArgs == 2 && V_VT(&params->rgvarg[0]) == (VT_BOOL | VT_BYREF)) {
     onEvent(events_.size() - 1, V_BOOLREF(&params->rgvarg[0]));

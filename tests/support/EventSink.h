@@ -18,12 +18,23 @@ class EventSink final : public IDispatch {
     // Shallow copies in DISPPARAMS order (reversed); a by-reference argument
     // points into the sender's memory and is only valid inside the event.
     std::vector<VARIANT> arguments;
+    // How the sender packed the call.
+    IID iid;
+    LCID locale;
+    WORD flags;
+    UINT namedArguments;
+    bool emptyResult;        // a result VARIANT was given, and it was empty
+    bool zeroedException;    // an EXCEPINFO was given, all zero
+    bool argumentErrorSlot;  // an argument-error slot was given
+    // What a by-reference Cancel held when the event arrived.
+    VARIANT_BOOL cancelOnArrival;
   };
 
   // The percentages of every OnPercentComplete received, in order.
   std::vector<long> percentages() const;
   const std::vector<Event>& events() const { return events_; }
   LONG references() const { return references_; }
+  void forgetEvents() { events_.clear(); }
 
   // Called inside each event with its index and the Cancel flag.
   std::function<void(size_t index, VARIANT_BOOL* cancel)> onEvent;
