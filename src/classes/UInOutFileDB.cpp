@@ -17,7 +17,7 @@ class TCInOutFileDB::PercentCompleteEvents final : public ProgressEvents {
 
   void percentComplete(long percentage, VARIANT_BOOL* cancel) override {
     constexpr DISPID onPercentComplete = 1;
-    VARIANTARG arguments[2];  // by position, in reverse order
+    VARIANTARG arguments[2]{};  // by position, in reverse order
     V_VT(&arguments[0]) = VT_BOOL | VT_BYREF;
     V_BOOLREF(&arguments[0]) = cancel;
     V_VT(&arguments[1]) = VT_I4;
