@@ -7,19 +7,21 @@
 #include <map>
 #include <string>
 
+#include "ChildProcess.h"
 #include "Korvane_TLB.h"
 #include "ScratchKey.h"
 #include "ServerModule.h"
 #include "TestSupport.h"
 #include "support/Bstr.h"
 #include "support/ComPtr.h"
-#include "support/Handle.h"
 
 using namespace std::string_literals;
 using korvane::Bstr;
 using korvane::ComPtr;
-using korvane::UniqueHandle;
 using korvane::test::ComApartment;
+using korvane::test::ProgramRun;
+using korvane::test::runProgram;
+using korvane::test::windowsPath;
 using korvane::test::currentUserKey;
 using korvane::test::narrow;
 using korvane::test::ScratchKey;
@@ -48,55 +50,8 @@ std::map<std::wstring, std::wstring> allValues(ICKorvane& korvane, const std::st
   }
 }
 
-struct Run {
-  DWORD exitCode;
-  std::string output;  // standard output and error, with \r\n as \n
-};
-
-// Runs a program with its standard output and error going to a pipe.
-Run runCapturing(std::wstring commandLine) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  REQUIRE(CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
-  UniqueHandle reader(readEnd), writer(writeEnd);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writer.get();
-  startup.hStdError = writer.get();
-  PROCESS_INFORMATION process{};
-  REQUIRE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                         &process));
-  UniqueHandle processHandle(process.hProcess), thread(process.hThread);
-  writer = UniqueHandle();  // the child holds the only write end now: EOF when it ends
-
-  Run run{};
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-    for (DWORD i = 0; i < read; ++i) {
-      if (buffer[i] != '\r') run.output += buffer[i];
-    }
-  }
-  REQUIRE(WaitForSingleObject(processHandle.get(), 60000) == WAIT_OBJECT_0);
-  GetExitCodeProcess(processHandle.get(), &run.exitCode);
-  return run;
-}
-
-std::wstring examplePath() {
-  // CMake hands over a Unix path; Wine's drive Z: is the Unix root.
-  std::wstring path = L"Z:" + widen(KORVANE_LISTREGISTRYVALUES_EXAMPLE);
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
-Run runExample(const std::string& subKey) {
-  return runCapturing(L"\"" + examplePath() + L"\" \"" + widen(subKey) + L"\"");
+ProgramRun runExample(const std::string& subKey) {
+  return runProgram(windowsPath(KORVANE_LISTREGISTRYVALUES_EXAMPLE), {widen(subKey)});
 }
 
 }  // namespace
@@ -132,7 +87,7 @@ TEST_CASE("the example lists a key's values and the computer name") {
   const std::string tooLong(256, 'x');
   key.set("too long", REG_BINARY, std::span(reinterpret_cast<const BYTE*>(tooLong.data()), tooLong.size()));
 
-  const Run run = runExample(key.path());
+  const ProgramRun run = runExample(key.path());
   CAPTURE(run.output);
   CHECK(run.exitCode == 0);
   // The registry decides the order of the values.
@@ -147,7 +102,7 @@ TEST_CASE("the example lists a key's values and the computer name") {
 
 TEST_CASE("the example reports a key it cannot read") {
   ScratchKey key;
-  const Run run = runExample(key.path() + "\\missing");
+  const ProgramRun run = runExample(key.path() + "\\missing");
   CAPTURE(run.output);
   CHECK(run.exitCode == 1);
   CHECK(run.output.find("the key cannot be read: code ") != std::string::npos);

@@ -4,7 +4,9 @@
 #include <doctest/doctest.h>
 
 #include <string>
+#include <vector>
 
+#include "ChildProcess.h"
 #include "FileTestSupport.h"
 #include "TestSupport.h"
 #include "support/Handle.h"
@@ -14,27 +16,6 @@ using namespace korvane::test;
 
 namespace {
 
-// The child program is built next to this test program.
-std::wstring childPath() {
-  wchar_t self[MAX_PATH];
-  const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"fileaccess_child.exe";
-}
-
-std::wstring examplePath() {
-  std::wstring path = L"Z:" + widen(KORVANE_COPYFILE_EXAMPLE);
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
-UniqueHandle openInheritable(const std::wstring& path, DWORD access, DWORD disposition) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  return UniqueHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 struct Finished {
   DWORD exitCode;
   std::string errorOutput;
@@ -42,30 +23,17 @@ struct Finished {
 
 // Runs a program with the given standard input and output and waits for it;
 // its standard error goes to a file of the folder and comes back as text.
-Finished run(const TempFolder& folder, std::wstring commandLine, HANDLE input, HANDLE output) {
+Finished run(const TempFolder& folder, const std::wstring& program, const std::vector<std::wstring>& arguments,
+             HANDLE input, HANDLE output) {
   const std::wstring errorPath = folder / L"stderr.txt";
   DWORD exitCode = 0;
   {
     const UniqueHandle errors = openInheritable(errorPath, GENERIC_WRITE, CREATE_ALWAYS);
     REQUIRE(errors.valid());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = errors.get();
-    PROCESS_INFORMATION started{};
-    REQUIRE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                           nullptr, &startup, &started));
-    const UniqueHandle process(started.hProcess);
-    const UniqueHandle thread(started.hThread);
-    REQUIRE(WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0);
-    REQUIRE(GetExitCodeProcess(process.get(), &exitCode));
+    exitCode = runWithHandles(program, arguments, {input, output, errors.get()});
   }
   return {exitCode, fileContent(errorPath)};
 }
-
-std::wstring quotedArgument(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 }  // namespace
 
@@ -78,7 +46,7 @@ TEST_CASE("the empty FileName reads the standard input and writes the standard o
   REQUIRE(output.valid());
 
   // The child writes one line per call to its standard error.
-  const Finished child = run(folder, quotedArgument(childPath()), input.get(), output.get());
+  const Finished child = run(folder, programBesideThisOne(L"fileaccess_child.exe"), {}, input.get(), output.get());
   CHECK(child.exitCode == 0);
   CHECK(child.errorOutput ==
         "put FileName: ok\n"
@@ -109,9 +77,7 @@ TEST_CASE("the CopyFile example copies a file through its own buffer, and names 
   const auto copyFile = [&](const std::wstring& from, const std::wstring& to) {
     UniqueHandle output = openInheritable(folder / L"stdout.txt", GENERIC_WRITE, CREATE_ALWAYS);
     REQUIRE(output.valid());
-    const std::wstring commandLine =
-        quotedArgument(examplePath()) + L" " + quotedArgument(from) + L" " + quotedArgument(to);
-    return run(folder, commandLine, nullptr, output.get());
+    return run(folder, windowsPath(KORVANE_COPYFILE_EXAMPLE), {from, to}, nullptr, output.get());
   };
 
   const Finished copied = copyFile(source, target);

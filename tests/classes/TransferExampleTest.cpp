@@ -5,6 +5,7 @@
 #include <doctest/doctest.h>
 
 #include "ChildProcess.h"
+#include "TestSupport.h"
 #include "TransferFixture.h"
 
 using namespace korvane::test;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "ChildProcess.h"
 #include "FileTestSupport.h"
 #include "file/BinaryFile.h"
 #include "support/Handle.h"
@@ -14,19 +15,6 @@ using namespace korvane::test;
 
 namespace {
 
-// The child program is built next to this test program.
-std::wstring childPath() {
-  wchar_t self[MAX_PATH];
-  const std::wstring path(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"binaryfile_child.exe";
-}
-
-UniqueHandle openInheritable(const std::wstring& path, DWORD access, DWORD disposition) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  return UniqueHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  &inheritable, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 // Runs the child with the given standard input and output, and returns the
 // transcript it wrote to its standard error.
 std::string runChild(const TempFolder& folder, HANDLE input, HANDLE output) {
@@ -34,22 +22,7 @@ std::string runChild(const TempFolder& folder, HANDLE input, HANDLE output) {
   {
     const UniqueHandle transcript = openInheritable(transcriptPath, GENERIC_WRITE, CREATE_ALWAYS);
     REQUIRE(transcript.valid());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = transcript.get();
-    std::wstring commandLine = L"\"" + childPath() + L"\"";
-    PROCESS_INFORMATION started{};
-    REQUIRE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                           nullptr, &startup, &started));
-    const UniqueHandle process(started.hProcess);
-    const UniqueHandle thread(started.hThread);
-    REQUIRE(WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.get(), &exitCode);
-    CHECK(exitCode == 0);
+    CHECK(runWithHandles(programBesideThisOne(L"binaryfile_child.exe"), {}, {input, output, transcript.get()}) == 0);
   }
   return fileContent(transcriptPath);
 }

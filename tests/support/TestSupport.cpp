@@ -3,8 +3,11 @@
 namespace korvane::test {
 
 std::wstring dllPath() {
-  // CMake hands over a Unix path; Wine's drive Z: is the Unix root.
-  std::wstring path = L"Z:" + widen(KORVANE_DLL_PATH);
+  return windowsPath(KORVANE_DLL_PATH);
+}
+
+std::wstring windowsPath(const std::string& unixPath) {
+  std::wstring path = L"Z:" + widen(unixPath);
   for (auto& c : path) {
     if (c == L'/') c = L'\\';
   }

@@ -9,6 +9,9 @@ namespace korvane::test {
 // The built Korvane.dll of this bitness, as a Windows path.
 std::wstring dllPath();
 
+// A Unix path of the build as a Windows path: Wine's drive Z: is the Unix root.
+std::wstring windowsPath(const std::string& unixPath);
+
 std::string narrow(const std::wstring& wide);
 std::wstring widen(const std::string& text);
 
