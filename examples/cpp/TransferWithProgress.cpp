@@ -131,8 +131,7 @@ class ProgressSink final : public IDispatch {
 
   STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* arguments, VARIANT*, EXCEPINFO*,
                       UINT*) override {
-    constexpr DISPID onPercentComplete = 1;
-    if (member != onPercentComplete) return DISP_E_MEMBERNOTFOUND;
+    if (member != DISPID_OnPercentComplete) return DISP_E_MEMBERNOTFOUND;
     if (arguments->cArgs != 2 || V_VT(&arguments->rgvarg[1]) != VT_I4) return DISP_E_TYPEMISMATCH;
     bar_.show(V_I4(&arguments->rgvarg[1]));
     return S_OK;

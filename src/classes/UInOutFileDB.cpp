@@ -16,14 +16,13 @@ class TCInOutFileDB::PercentCompleteEvents final : public ProgressEvents {
   explicit PercentCompleteEvents(TCInOutFileDB& object) : object_(object) {}
 
   void percentComplete(long percentage, VARIANT_BOOL* cancel) override {
-    constexpr DISPID onPercentComplete = 1;
     VARIANTARG arguments[2]{};  // by position, in reverse order
     V_VT(&arguments[0]) = VT_BOOL | VT_BYREF;
     V_BOOLREF(&arguments[0]) = cancel;
     V_VT(&arguments[1]) = VT_I4;
     V_I4(&arguments[1]) = percentage;
     DISPPARAMS parameters{arguments, nullptr, 2, 0};
-    object_.sendEvent(onPercentComplete, parameters);
+    object_.sendEvent(DISPID_OnPercentComplete, parameters);
   }
 
  private:
