@@ -43,6 +43,18 @@ bool getText(const Statement& statement, SQLUSMALLINT column, std::wstring& text
   }
 }
 
+// A fixed-size value of the column, stored in the variant as `type` by
+// `store`. False for Null, which leaves the variant as it was.
+template <class T, class Store>
+bool readFixed(const Statement& statement, SQLUSMALLINT column, SQLSMALLINT cType, VARIANT& out, VARTYPE type,
+               Store store) {
+  T value{};
+  if (!getFixed(statement, column, cType, value)) return false;
+  V_VT(&out) = type;
+  store(out, value);
+  return true;
+}
+
 Variant textVariant(const std::wstring& text) {
   Variant v;
   V_BSTR(v.get()) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
@@ -102,68 +114,42 @@ Variant readValue(const Statement& statement, SQLUSMALLINT column, SQLSMALLINT s
   VARIANT& out = *v.get();
   bool present = true;
   switch (sqlType) {
-    case SQL_INTEGER: {
-      SQLINTEGER value = 0;
-      present = getFixed(statement, column, SQL_C_SLONG, value);
-      V_VT(&out) = VT_I4;
-      V_I4(&out) = value;
+    case SQL_INTEGER:
+      present = readFixed<SQLINTEGER>(statement, column, SQL_C_SLONG, out, VT_I4,
+                                      [](VARIANT& o, SQLINTEGER x) { V_I4(&o) = x; });
       break;
-    }
-    case SQL_SMALLINT: {
-      SQLSMALLINT value = 0;
-      present = getFixed(statement, column, SQL_C_SSHORT, value);
-      V_VT(&out) = VT_I2;
-      V_I2(&out) = value;
+    case SQL_SMALLINT:
+      present = readFixed<SQLSMALLINT>(statement, column, SQL_C_SSHORT, out, VT_I2,
+                                       [](VARIANT& o, SQLSMALLINT x) { V_I2(&o) = x; });
       break;
-    }
-    case SQL_TINYINT: {
-      SQLCHAR value = 0;
-      present = getFixed(statement, column, SQL_C_UTINYINT, value);
-      V_VT(&out) = VT_UI1;
-      V_UI1(&out) = value;
+    case SQL_TINYINT:
+      present = readFixed<SQLCHAR>(statement, column, SQL_C_UTINYINT, out, VT_UI1,
+                                   [](VARIANT& o, SQLCHAR x) { V_UI1(&o) = x; });
       break;
-    }
-    case SQL_BIGINT: {
-      SQLBIGINT value = 0;
-      present = getFixed(statement, column, SQL_C_SBIGINT, value);
-      V_VT(&out) = VT_I8;
-      V_I8(&out) = value;
+    case SQL_BIGINT:
+      present = readFixed<SQLBIGINT>(statement, column, SQL_C_SBIGINT, out, VT_I8,
+                                     [](VARIANT& o, SQLBIGINT x) { V_I8(&o) = x; });
       break;
-    }
-    case SQL_REAL: {
-      SQLREAL value = 0;
-      present = getFixed(statement, column, SQL_C_FLOAT, value);
-      V_VT(&out) = VT_R4;
-      V_R4(&out) = value;
+    case SQL_REAL:
+      present = readFixed<SQLREAL>(statement, column, SQL_C_FLOAT, out, VT_R4,
+                                   [](VARIANT& o, SQLREAL x) { V_R4(&o) = x; });
       break;
-    }
     case SQL_FLOAT:
-    case SQL_DOUBLE: {
-      SQLDOUBLE value = 0;
-      present = getFixed(statement, column, SQL_C_DOUBLE, value);
-      V_VT(&out) = VT_R8;
-      V_R8(&out) = value;
+    case SQL_DOUBLE:
+      present = readFixed<SQLDOUBLE>(statement, column, SQL_C_DOUBLE, out, VT_R8,
+                                     [](VARIANT& o, SQLDOUBLE x) { V_R8(&o) = x; });
       break;
-    }
-    case SQL_BIT: {
-      SQLCHAR value = 0;
-      present = getFixed(statement, column, SQL_C_BIT, value);
-      V_VT(&out) = VT_BOOL;
-      V_BOOL(&out) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    case SQL_BIT:
+      present = readFixed<SQLCHAR>(statement, column, SQL_C_BIT, out, VT_BOOL,
+                                   [](VARIANT& o, SQLCHAR x) { V_BOOL(&o) = x ? VARIANT_TRUE : VARIANT_FALSE; });
       break;
-    }
     case SQL_DATE:
     case SQL_TIMESTAMP:
     case SQL_TYPE_DATE:
-    case SQL_TYPE_TIMESTAMP: {
-      SQL_TIMESTAMP_STRUCT value{};
-      present = getFixed(statement, column, SQL_C_TYPE_TIMESTAMP, value);
-      if (present) {
-        V_VT(&out) = VT_DATE;
-        V_DATE(&out) = dateOf(value);
-      }
+    case SQL_TYPE_TIMESTAMP:
+      present = readFixed<SQL_TIMESTAMP_STRUCT>(statement, column, SQL_C_TYPE_TIMESTAMP, out, VT_DATE,
+                                                [](VARIANT& o, const SQL_TIMESTAMP_STRUCT& x) { V_DATE(&o) = dateOf(x); });
       break;
-    }
     case SQL_BINARY:
     case SQL_VARBINARY:
     case SQL_LONGVARBINARY: {
